@@ -1,0 +1,86 @@
+// DatDatabase: one opened DAT archive with its whole B-tree directory loaded into memory.
+//
+// Opening reads the 80-byte header at file offset 0x140 and walks the directory once; afterwards
+// a lookup is one hash-map probe. Record bytes are read afresh on every request with positional
+// reads, so a DatDatabase is never modified after opening and may be read from several threads.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <unordered_map>
+#include <vector>
+
+#include "fennistock/dat/error.h"
+
+namespace fennistock::dat {
+
+// The archive header, 17 little-endian fields at file offset 0x140 (80 bytes). Nothing is validated.
+struct DatHeader {
+  static constexpr uint64_t kOffset = 0x140;
+  static constexpr size_t kSize = 80;
+
+  uint32_t magic = 0;
+  uint32_t block_size = 0;  // bytes per block; the data part is block_size - 4
+  uint32_t file_size = 0;
+  uint32_t dataset = 0;
+  uint32_t subset = 0;
+  uint32_t free_head = 0;
+  uint32_t free_tail = 0;
+  uint32_t free_count = 0;
+  uint32_t root_offset = 0;  // file offset of the root directory node; 0 = empty directory
+  uint32_t new_lru = 0;
+  uint32_t old_lru = 0;
+  uint32_t use_lru = 0;
+  uint32_t master_map_id = 0;
+  uint32_t engine_version = 0;
+  uint32_t game_version = 0;
+  std::array<uint8_t, 16> version_string{};
+  uint32_t version_minor = 0;
+};
+
+// One directory entry, 24 bytes.
+struct DatFileEntry {
+  static constexpr size_t kSize = 24;
+
+  uint32_t bit_flags = 0;  // bit 0: the stored bytes are compressed
+  uint32_t id = 0;
+  uint32_t offset = 0;  // file offset of the record chain's first block
+  uint32_t size = 0;    // bytes stored in the chain
+  uint32_t timestamp = 0;
+  uint32_t version = 0;
+};
+
+class DatDatabase {
+ public:
+  using Directory = std::unordered_map<uint32_t, DatFileEntry>;
+
+  // Opens the archive at `path` read-only, reads its header and loads its whole directory.
+  // Fails with PathError (open), BinRead (header, directory entries) or Io (a node's chain).
+  static DatResult<DatDatabase> open(const std::filesystem::path& path);
+
+  DatDatabase(DatDatabase&& other) noexcept;
+  DatDatabase& operator=(DatDatabase&& other) noexcept;
+  DatDatabase(const DatDatabase&) = delete;
+  DatDatabase& operator=(const DatDatabase&) = delete;
+  ~DatDatabase();  // closes the file
+
+  const DatHeader& header() const { return header_; }
+  // Every stored id once, in no defined order. Callers never modify it.
+  const Directory& directory() const { return directory_; }
+
+  // The bytes of the chain of `size` bytes that starts at file offset `offset`.
+  DatResult<std::vector<uint8_t>> read_file_data(uint32_t offset, uint32_t size) const;
+  // The record `id`, decompressed when its entry is flagged compressed. NotFound when absent.
+  DatResult<std::vector<uint8_t>> get_file(uint32_t id) const;
+
+ private:
+  DatDatabase(int fd, DatHeader header) : fd_(fd), header_(header) {}
+
+  int fd_ = -1;
+  DatHeader header_;
+  Directory directory_;
+};
+
+}  // namespace fennistock::dat
