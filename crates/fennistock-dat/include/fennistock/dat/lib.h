@@ -1,15 +1,15 @@
 // DatDatabase: one opened DAT archive with its whole B-tree directory loaded into memory.
 //
 // Opening reads the 80-byte header at file offset 0x140 and walks the directory once; afterwards
-// a lookup is one hash-map probe. Record bytes are read afresh on every request with positional
-// reads, so a DatDatabase is never modified after opening and may be read from several threads.
+// a lookup is one probe of an in-memory hash index and never touches the file. Record bytes are
+// read afresh on every request with positional reads, so a DatDatabase is never modified after
+// opening and may be read from several threads.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
 #include <span>
-#include <unordered_map>
 #include <vector>
 
 #include "fennistock/dat/error.h"
@@ -54,10 +54,42 @@ struct DatFileEntry {
 
 class DatDatabase {
  public:
-  using Directory = std::unordered_map<uint32_t, DatFileEntry>;
+  // The directory: every entry of the archive keyed by its id, each id stored once. A compact
+  // open-addressing index over a dense array of entries (about 30 bytes per entry); iteration
+  // yields the entries in no defined order. Inserting an id that is present replaces its entry.
+  class Directory {
+   public:
+    using const_iterator = std::vector<DatFileEntry>::const_iterator;
+
+    // The entry stored under `id`, or nullptr.
+    const DatFileEntry* find(uint32_t id) const;
+    size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    const_iterator begin() const { return entries_.begin(); }
+    const_iterator end() const { return entries_.end(); }
+
+    // Stores `entry` under its id, replacing an entry with the same id.
+    void insert(const DatFileEntry& entry);
+    // Drops spare capacity once the directory is complete.
+    void shrink_to_fit() { entries_.shrink_to_fit(); }
+    // Bytes of heap memory the directory holds.
+    size_t allocated_bytes() const {
+      return entries_.capacity() * sizeof(DatFileEntry) + slots_.capacity() * sizeof(uint32_t);
+    }
+
+   private:
+    static constexpr uint32_t kEmpty = UINT32_MAX;
+    size_t slot_of(uint32_t id) const;
+    void grow();
+
+    std::vector<DatFileEntry> entries_;
+    std::vector<uint32_t> slots_;  // index into entries_, or kEmpty; size a power of two
+    int shift_ = 64;               // 64 - log2(slots_.size())
+  };
 
   // Opens the archive at `path` read-only, reads its header and loads its whole directory.
-  // Fails with PathError (open), BinRead (header, directory entries) or Io (a node's chain).
+  // Fails with PathError (open), BinRead (header, directory entries), Io (a node's chain) or
+  // Corruption (a block size of 4 or less, a directory node reached twice, a looping chain).
   static DatResult<DatDatabase> open(const std::filesystem::path& path);
 
   DatDatabase(DatDatabase&& other) noexcept;
@@ -70,15 +102,24 @@ class DatDatabase {
   // Every stored id once, in no defined order. Callers never modify it.
   const Directory& directory() const { return directory_; }
 
-  // The bytes of the chain of `size` bytes that starts at file offset `offset`.
+  // The bytes of the chain of `size` bytes that starts at file offset `offset`. Fails with Io
+  // (a read error, or "failed to fill whole buffer" when the chain runs past the end of the file)
+  // or Corruption (the chain returns to a block it already passed).
   DatResult<std::vector<uint8_t>> read_file_data(uint32_t offset, uint32_t size) const;
   // The record `id`, decompressed when its entry is flagged compressed. NotFound when absent.
   DatResult<std::vector<uint8_t>> get_file(uint32_t id) const;
 
  private:
-  DatDatabase(int fd, DatHeader header) : fd_(fd), header_(header) {}
+  DatDatabase(int fd, uint64_t file_length, DatHeader header)
+      : fd_(fd), file_length_(file_length), header_(header) {}
+
+  // Fills directory_ from the tree at header_.root_offset, depth first.
+  Result<void, DatError> read_directory();
+  // Reads the node at `offset`, inserts its entries and appends its non-zero child offsets.
+  Result<void, DatError> read_node(uint32_t offset, std::vector<uint32_t>& children);
 
   int fd_ = -1;
+  uint64_t file_length_ = 0;  // at open; no chain can hold more bytes than this
   DatHeader header_;
   Directory directory_;
 };
