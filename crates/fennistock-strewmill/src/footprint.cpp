@@ -13,7 +13,8 @@ namespace {
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
 // One point's contribution; the bounds move only for a coordinate strictly beyond them.
-inline void add_point(BuildingFootprint& f, const Vector3& v, float x, float y, float scale, float sn, float cs) {
+inline void add_point(BuildingFootprint& f, const Vector3& v, float x, float y, float scale, float sn,
+                      float cs) {
   const float sx = v.x * scale;
   const float sy = v.y * scale;
   const float rx = cs * sx - sn * sy;
@@ -39,7 +40,8 @@ BuildingFootprint footprint_scalar(std::span<const Vector3> mesh, float x, float
 
 #if defined(__SSE2__)
 
-BuildingFootprint footprint(std::span<const Vector3> mesh, float x, float y, float scale, float sn, float cs) {
+BuildingFootprint footprint(std::span<const Vector3> mesh, float x, float y, float scale, float sn,
+                            float cs) {
   // Two points per register as (x, y, x, y). Each lane performs the scalar operations exactly:
   //   lane x: cs * sx + (-sn) * sy == cs * sx - sn * sy
   //   lane y: cs * sy + sn * sx    == sn * sx + cs * sy
@@ -100,7 +102,8 @@ BuildingFootprint footprint(std::span<const Vector3> mesh, float x, float y, flo
 
 #else
 
-BuildingFootprint footprint(std::span<const Vector3> mesh, float x, float y, float scale, float sn, float cs) {
+BuildingFootprint footprint(std::span<const Vector3> mesh, float x, float y, float scale, float sn,
+                            float cs) {
   return footprint_scalar(mesh, x, y, scale, sn, cs);
 }
 

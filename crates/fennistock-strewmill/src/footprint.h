@@ -13,8 +13,8 @@ namespace fennistock::strewmill::internal {
 // `scale`, turned by the angle whose sine and cosine are `sn` and `cs`. A bound moves only for a
 // coordinate strictly beyond it, so NaN coordinates change nothing and an empty mesh gives
 // (+inf, +inf, -inf, -inf). Vectorised where the target allows; bit-identical to footprint_scalar.
-[[nodiscard]] BuildingFootprint footprint(std::span<const Vector3> mesh, float x, float y, float scale, float sn,
-                                          float cs);
+[[nodiscard]] BuildingFootprint footprint(std::span<const Vector3> mesh, float x, float y, float scale,
+                                          float sn, float cs);
 // The same, one point at a time: the reference the vectorised loop must reproduce.
 [[nodiscard]] BuildingFootprint footprint_scalar(std::span<const Vector3> mesh, float x, float y, float scale,
                                                  float sn, float cs);

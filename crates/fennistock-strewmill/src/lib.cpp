@@ -1,11 +1,10 @@
 #include "fennistock/strewmill/lib.h"
 
+#include <fmt/format.h>
 #include <math.h>
 
 #include <cstddef>
 #include <cstdint>
-
-#include <fmt/format.h>
 
 #include "fennistock/strewmill/height.h"
 #include "float_convert.h"
@@ -54,12 +53,28 @@ struct VertexNoise {
   uint32_t b, m;  // the per-object hash's offset and multiplier
 
   VertexNoise(uint32_t gx_, uint32_t gy_)
-      : gx(gx_), gy(gy_), b(gx_ * 0xBDE41C43u + gy_ * 0x6C1AC587u), m(gx_ * gy_ * 0xAEEE4011u + 0x8F76D049u) {}
+      : gx(gx_),
+        gy(gy_),
+        b(gx_ * 0xBDE41C43u + gy_ * 0x6C1AC587u),
+        m(gx_ * gy_ * 0xAEEE4011u + 0x8F76D049u) {}
 
-  double scene() const { return noise(gx * 0xBDE41C43u + gy * (gx * 0x2A7F2B89u + 0x6C1AC587u) + 0x7F8CDA01u); }
+  double scene() const {
+    return noise(gx * 0xBDE41C43u + gy * (gx * 0x2A7F2B89u + 0x6C1AC587u) + 0x7F8CDA01u);
+  }
   double frequency() const { return noise(gx * gy * 0x12A1D1D7u + b + 0xF4D7C05Fu); }
-  double quadrant() const { return noise(gx * (gy * 0x9084269Bu + 0xBDE41C43u) + gy * 0x6C1AC587u + 0xE8031203u); }
+  double quadrant() const {
+    return noise(gx * (gy * 0x9084269Bu + 0xBDE41C43u) + gy * 0x6C1AC587u + 0xE8031203u);
+  }
   double object(uint32_t n, uint32_t salt) const { return noise((n + salt) * m + b); }
+};
+
+// What the objects of one vertex share: its position in the grid and its per-vertex noise.
+struct Vertex {
+  uint32_t x, y;  // column and row, 0 to 8
+  float ox, oy;   // local position (24x, 24y)
+  VertexNoise hash;
+  double frequency;  // the per-object frequency threshold
+  double quadrant;   // picks the quarter-turn of displacements
 };
 
 // The entry of a scene list of length `count` picked by noise in [0, 1): the product truncated
@@ -72,7 +87,8 @@ size_t scene_index(size_t count, double scene_noise) {
 
 // The scene ids that vertex `word` draws from, or an empty span when its terrain type, scene-type
 // slot or scene type is out of range.
-std::span<const uint32_t> vertex_scenes(const dat::Region& region, const dat::SceneDesc& scene_desc, uint16_t word) {
+std::span<const uint32_t> vertex_scenes(const dat::Region& region, const dat::SceneDesc& scene_desc,
+                                        uint16_t word) {
   const uint32_t terrain_type = (word >> 2) & 0x1Fu;
   const uint32_t slot = word >> 11;
   const auto& terrain_types = region.terrain_desc.terrain_types;
@@ -102,7 +118,8 @@ struct Bake {
     const int64_t cy = internal::saturating_i32(floorf(y / kCellSize));
     if (cx < 0 || cy < 0) return false;
     const int64_t k = cx * 8 + cy;
-    return k < static_cast<int64_t>(cell.terrain.size()) && (cell.terrain[static_cast<size_t>(k)] & 0x3u) != 0;
+    return k < static_cast<int64_t>(cell.terrain.size()) &&
+           (cell.terrain[static_cast<size_t>(k)] & 0x3u) != 0;
   }
 
   bool overlaps_any(const BuildingFootprint& box, std::span<const BuildingFootprint> others) const {
@@ -112,14 +129,14 @@ struct Bake {
     return false;
   }
 
-  void place_object(const dat::ObjectDesc& desc, uint32_t n, const VertexNoise& vn, double frequency_noise,
-                    double quadrant, uint32_t vx, uint32_t vy, float ox, float oy);
+  // Runs the object steps for description n of the vertex's scene; appends it when it passes.
+  void place_object(const Vertex& vertex, const dat::ObjectDesc& desc, uint32_t n);
 };
 
-void Bake::place_object(const dat::ObjectDesc& desc, uint32_t n, const VertexNoise& vn, double frequency_noise,
-                        double quadrant, uint32_t vx, uint32_t vy, float ox, float oy) {
+void Bake::place_object(const Vertex& vertex, const dat::ObjectDesc& desc, uint32_t n) {
+  const VertexNoise& vn = vertex.hash;
   // A NaN frequency fails the comparison and drops the object.
-  if (!(static_cast<double>(desc.frequency) > frequency_noise)) return;
+  if (!(static_cast<double>(desc.frequency) > vertex.frequency)) return;
   if (desc.excluded != 0) return;
 
   // Displacement; a NaN bound displaces, zero or less does not.
@@ -137,6 +154,7 @@ void Bake::place_object(const dat::ObjectDesc& desc, uint32_t n, const VertexNoi
   // Quarter-turn of the offset by the vertex's quadrant noise.
   float first = bx;
   float second = by;
+  const double quadrant = vertex.quadrant;
   if (quadrant >= 0.75) {
     first = by;
     second = -bx;
@@ -147,8 +165,8 @@ void Bake::place_object(const dat::ObjectDesc& desc, uint32_t n, const VertexNoi
     first = -by;
     second = bx;
   }
-  const float x = first + ox;
-  const float y = second + oy;
+  const float x = first + vertex.ox;
+  const float y = second + vertex.oy;
 
   // Both bounds inclusive; a NaN coordinate passes, as it does on the server.
   if (x > kLandblockSize || x < 0.0f || y < 0.0f || y > kLandblockSize) return;
@@ -198,8 +216,8 @@ void Bake::place_object(const dat::ObjectDesc& desc, uint32_t n, const VertexNoi
       .qy = 0.0f,
       .qz = qz,
       .scale = scale,
-      .source_cell_x = vx,
-      .source_cell_y = vy,
+      .source_cell_x = vertex.x,
+      .source_cell_y = vertex.y,
       .source_obj_idx = n,
   });
 }
@@ -219,19 +237,22 @@ std::vector<Placement> bake_landblock_impl(const dat::Region& region, const dat:
     const std::span<const uint32_t> scene_ids = vertex_scenes(region, scene_desc, cell.terrain[i]);
     if (scene_ids.empty()) continue;
 
-    const uint32_t vx = static_cast<uint32_t>(i / 9);
-    const uint32_t vy = static_cast<uint32_t>(i % 9);
-    const VertexNoise vn(lx * 8u + vx, ly * 8u + vy);
-    const uint32_t scene_id = scene_ids[scene_index(scene_ids.size(), vn.scene())];
+    const uint32_t x = static_cast<uint32_t>(i / 9);
+    const uint32_t y = static_cast<uint32_t>(i % 9);
+    const VertexNoise hash(lx * 8u + x, ly * 8u + y);
+    const uint32_t scene_id = scene_ids[scene_index(scene_ids.size(), hash.scene())];
     const std::optional<std::span<const dat::ObjectDesc>> objects = scenes.scene(scene_id);
     if (!objects.has_value() || objects->empty()) continue;
 
-    const double frequency_noise = vn.frequency();
-    const double quadrant = vn.quadrant();
-    const float ox = kCellSize * static_cast<float>(vx);
-    const float oy = kCellSize * static_cast<float>(vy);
+    const Vertex vertex{x,
+                        y,
+                        kCellSize * static_cast<float>(x),
+                        kCellSize * static_cast<float>(y),
+                        hash,
+                        hash.frequency(),
+                        hash.quadrant()};
     for (size_t n = 0; n < objects->size(); ++n) {
-      bake.place_object((*objects)[n], static_cast<uint32_t>(n), vn, frequency_noise, quadrant, vx, vy, ox, oy);
+      bake.place_object(vertex, (*objects)[n], static_cast<uint32_t>(n));
     }
   }
   return std::move(bake.placements);

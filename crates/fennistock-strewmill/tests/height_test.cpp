@@ -78,9 +78,9 @@ TEST(HeightTest, RampSlopeIsAtanOneExceptOnTheFarEdge) {
     uint32_t slope;
   };
   const Case kCases[] = {
-      {30, 10, 0x3F490FDB},   {0, 0, 0x3F490FDB},      {191.9f, 191.9f, 0x3F490FDB},
-      {-50, 5, 0x3F490FDB},   {kNaN, 5, 0x3F490FDB},   {100, 500, 0x3F490FDB},
-      {192, 5, bits(0.0f)},   {1000, 5, bits(0.0f)},   {kInf, 5, bits(0.0f)},
+      {30, 10, 0x3F490FDB}, {0, 0, 0x3F490FDB},    {191.9f, 191.9f, 0x3F490FDB},
+      {-50, 5, 0x3F490FDB}, {kNaN, 5, 0x3F490FDB}, {100, 500, 0x3F490FDB},
+      {192, 5, bits(0.0f)}, {1000, 5, bits(0.0f)}, {kInf, 5, bits(0.0f)},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(testing::Message() << c.x << ", " << c.y);
@@ -135,7 +135,8 @@ TEST(HeightTest, BilinearIsExactAtEveryVertex) {
   for (int x = 0; x < 9; ++x) {
     for (int y = 0; y < 9; ++y) {
       SCOPED_TRACE(testing::Message() << x << ", " << y);
-      const float h = bilinear_height_from_grid(g, 24.0f * static_cast<float>(x), 24.0f * static_cast<float>(y));
+      const float h =
+          bilinear_height_from_grid(g, 24.0f * static_cast<float>(x), 24.0f * static_cast<float>(y));
       EXPECT_EQ(bits(h), bits(g[x * 9 + y]));
     }
   }

@@ -1,5 +1,6 @@
 #include "fennistock/strewmill/lib.h"
 
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,8 +12,6 @@
 #include <string>
 #include <tuple>
 #include <vector>
-
-#include <fmt/format.h>
 
 namespace fennistock::strewmill {
 namespace {
@@ -119,10 +118,14 @@ TEST(BakeModeTest, ParsesTheAcceptedTextsOnly) {
     std::optional<BakeMode> mode;
   };
   const Case kCases[] = {
-      {"ace-compat", BakeMode::kAceCompat}, {"ace_compat", BakeMode::kAceCompat},
-      {"acecompat", BakeMode::kAceCompat},  {"strict", BakeMode::kStrict},
-      {"Strict", std::nullopt},             {" strict", std::nullopt},
-      {"ace-compat ", std::nullopt},        {"", std::nullopt},
+      {"ace-compat", BakeMode::kAceCompat},
+      {"ace_compat", BakeMode::kAceCompat},
+      {"acecompat", BakeMode::kAceCompat},
+      {"strict", BakeMode::kStrict},
+      {"Strict", std::nullopt},
+      {" strict", std::nullopt},
+      {"ace-compat ", std::nullopt},
+      {"", std::nullopt},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.text);
@@ -215,8 +218,12 @@ TEST(BakeTest, FrequencyMustExceedTheVertexNoise) {
     bool placed;
   };
   const Case kCases[] = {
-      {std::bit_cast<float>(0x3E12ECD2u), true}, {std::bit_cast<float>(0x3E12ECD1u), false},
-      {1.0f, true}, {0.0f, false}, {-1.0f, false}, {kNaN, false},
+      {std::bit_cast<float>(0x3E12ECD2u), true},
+      {std::bit_cast<float>(0x3E12ECD1u), false},
+      {1.0f, true},
+      {0.0f, false},
+      {-1.0f, false},
+      {kNaN, false},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.frequency);
@@ -248,10 +255,10 @@ TEST(BakeTest, DisplacementAddsScaledObjectNoise) {
     uint32_t x, y;
   };
   const Case kCases[] = {
-      {0.0f, 10.0f, 10.0f, 0, 0x425B5A51, 0x42965A84},  // 48 + 6.8381996, 72 + 3.1767888
-      {0.0f, 10.0f, 10.0f, 1, 0x424DC43E, 0x42A38F7A},  // 48 + 3.4416413, 72 + 9.7802305
-      {1.5f, 10.0f, 0.0f, 0, 0x42615A51, bits(72.0f)},  // base added before the noise product
-      {0.0f, -3.0f, 0.0f, 0, bits(48.0f), bits(72.0f)}, // zero or less: no displacement
+      {0.0f, 10.0f, 10.0f, 0, 0x425B5A51, 0x42965A84},   // 48 + 6.8381996, 72 + 3.1767888
+      {0.0f, 10.0f, 10.0f, 1, 0x424DC43E, 0x42A38F7A},   // 48 + 3.4416413, 72 + 9.7802305
+      {1.5f, 10.0f, 0.0f, 0, 0x42615A51, bits(72.0f)},   // base added before the noise product
+      {0.0f, -3.0f, 0.0f, 0, bits(48.0f), bits(72.0f)},  // zero or less: no displacement
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(testing::Message() << c.bx << " " << c.dx << " " << c.n);
@@ -312,11 +319,11 @@ TEST(BakeTest, BoundsAreInclusiveAndLetNaNPass) {
     bool placed;
   };
   const Case kCases[] = {
-      {0, 5, 0, 0, true},       {0, 5, -0.25f, 0, false},  // no turn: x = 0, then -0.25
-      {8, 4, 0, 0, true},       {8, 4, -0.25f, 0, false},  // half turn: x = 192, then 192.25
-      {3, 0, 0, 0, true},       {3, 0, 0, -0.25f, false},  // no turn: y = 0, then -0.25
-      {0, 8, 0, 0, true},       {0, 8, 0.25f, 0, false},   // quarter turn: y = 192, then 192.25
-      {4, 4, kNaN, 0, true},    {4, 4, 0, kNaN, true},
+      {0, 5, 0, 0, true},    {0, 5, -0.25f, 0, false},  // no turn: x = 0, then -0.25
+      {8, 4, 0, 0, true},    {8, 4, -0.25f, 0, false},  // half turn: x = 192, then 192.25
+      {3, 0, 0, 0, true},    {3, 0, 0, -0.25f, false},  // no turn: y = 0, then -0.25
+      {0, 8, 0, 0, true},    {0, 8, 0.25f, 0, false},   // quarter turn: y = 192, then 192.25
+      {4, 4, kNaN, 0, true}, {4, 4, 0, kNaN, true},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(testing::Message() << c.vx << ", " << c.vy << " + " << c.bx << ", " << c.by);
@@ -335,7 +342,8 @@ TEST(BakeTest, RoadTestReadsTheWordAtStrideEight) {
     uint16_t road;
     bool placed;
   };
-  const Case kCases[] = {{-1, 0, true}, {8, 1, false}, {8, 2, false}, {8, 3, false}, {9, 3, true}, {10, 3, true}};
+  const Case kCases[] = {{-1, 0, true}, {8, 1, false}, {8, 2, false},
+                         {8, 3, false}, {9, 3, true},  {10, 3, true}};
   for (const Case& c : kCases) {
     SCOPED_TRACE(testing::Message() << c.word << " " << c.road);
     World w;
@@ -408,7 +416,7 @@ TEST(BakeTest, HeadingAndScale) {
   const uint32_t kOne = bits(1.0f);
   const uint32_t kQNaN = bits(kNaN);
   const Case kCases[] = {
-      {0.0f, 1.0f, 1.0f, kOne, 0, kOne},   // identity quaternion (1, 0, 0, 0)
+      {0.0f, 1.0f, 1.0f, kOne, 0, kOne},  // identity quaternion (1, 0, 0, 0)
       {-30.0f, 1.0f, 1.0f, kOne, 0, kOne},
       {360.0f, 1.0f, 1.0f, 0x3F18C59D, 0x3F4D6B1F, kOne},  // h = 0x3FEE6BCD
       {45.0f, 1.0f, 1.0f, 0x3F7E4467, 0x3DEDE207, kOne},   // h = 0x3E6E6BCD
@@ -525,8 +533,9 @@ TEST(BakeTest, CallingOrderAndDeterminism) {
   const CallLog first_log = w.log;
   // Per vertex: the scene once, then the mesh only of objects that passed every earlier test
   // (not the one failing frequency, nor the one out of bounds).
-  EXPECT_THAT(first_log, ElementsAre("scene 0x120000A0", "mesh 0x01000001", "mesh 0x01000003", "mesh 0x01000002",
-                                     "scene 0x120000A0", "mesh 0x01000001", "mesh 0x01000003", "mesh 0x01000002"));
+  EXPECT_THAT(first_log,
+              ElementsAre("scene 0x120000A0", "mesh 0x01000001", "mesh 0x01000003", "mesh 0x01000002",
+                          "scene 0x120000A0", "mesh 0x01000001", "mesh 0x01000003", "mesh 0x01000002"));
   std::vector<std::tuple<uint32_t, uint32_t, uint32_t>> sources;
   for (const Placement& p : first) sources.emplace_back(p.source_cell_x, p.source_cell_y, p.source_obj_idx);
   EXPECT_THAT(sources, ElementsAre(std::tuple(0u, 3u, 0u), std::tuple(0u, 3u, 4u), std::tuple(2u, 3u, 0u),
