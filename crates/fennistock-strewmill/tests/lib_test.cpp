@@ -257,7 +257,7 @@ TEST(BakeTest, DisplacementAddsScaledObjectNoise) {
   const Case kCases[] = {
       {0.0f, 10.0f, 10.0f, 0, 0x425B5A51, 0x42965A84},   // 48 + 6.8381996, 72 + 3.1767888
       {0.0f, 10.0f, 10.0f, 1, 0x424DC43E, 0x42A38F7A},   // 48 + 3.4416413, 72 + 9.7802305
-      {1.5f, 10.0f, 0.0f, 0, 0x42615A51, bits(72.0f)},   // base added before the noise product
+      {1.5f, 10.0f, 0.0f, 0, 0x42615A51, bits(72.0f)},   // f32(1.5 + 10 * noise), rounded once
       {0.0f, -3.0f, 0.0f, 0, bits(48.0f), bits(72.0f)},  // zero or less: no displacement
   };
   for (const Case& c : kCases) {
