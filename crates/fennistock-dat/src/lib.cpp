@@ -169,49 +169,77 @@ class BlockSet {
 
 // ---- Directory
 
-size_t DatDatabase::Directory::slot_of(uint32_t id) const {
-  // Fibonacci hashing: ids share long runs of equal bits (0xXXYYFFFF), so mix before taking bits.
-  return static_cast<size_t>((uint64_t{id} * 0x9E3779B97F4A7C15ull) >> shift_);
+size_t DatDatabase::Directory::home_slot(uint32_t id) const {
+  // Ids share long runs of equal bits (0xXXYYFFFF): mix them, then scale the 32-bit hash onto
+  // the slot count (any count, not only powers of two).
+  const uint64_t h = (uint64_t{id} * 0x9E3779B97F4A7C15ull) >> 32;
+  return static_cast<size_t>((h * slots_.size()) >> 32);
 }
 
 const DatFileEntry* DatDatabase::Directory::find(uint32_t id) const {
   if (slots_.empty()) return nullptr;
-  const size_t mask = slots_.size() - 1;
-  for (size_t s = slot_of(id);; s = (s + 1) & mask) {
-    const uint32_t index = slots_[s];
-    if (index == kEmpty) return nullptr;
-    if (entries_[index].id == id) return &entries_[index];
+  for (size_t s = home_slot(id);;) {
+    const Slot& slot = slots_[s];
+    if (slot.index == kEmpty) return nullptr;
+    if (slot.id == id) return &entries_[slot.index];
+    if (++s == slots_.size()) s = 0;
   }
 }
 
 void DatDatabase::Directory::insert(const DatFileEntry& entry) {
   // At most three quarters of the slots in use, so every probe ends at an empty slot.
-  if ((entries_.size() + 1) * 4 > slots_.size() * 3) grow();
-  const size_t mask = slots_.size() - 1;
-  for (size_t s = slot_of(entry.id);; s = (s + 1) & mask) {
-    const uint32_t index = slots_[s];
-    if (index == kEmpty) {
-      slots_[s] = static_cast<uint32_t>(entries_.size());
+  if ((entries_.size() + 1) * 4 > slots_.size() * 3) rebuild(std::max<size_t>(16, slots_.size() * 2));
+  for (size_t s = home_slot(entry.id);;) {
+    Slot& slot = slots_[s];
+    if (slot.index == kEmpty) {
+      slot = Slot{entry.id, static_cast<uint32_t>(entries_.size())};
       entries_.push_back(entry);
       return;
     }
-    if (entries_[index].id == entry.id) {
-      entries_[index] = entry;
+    if (slot.id == entry.id) {
+      entries_[slot.index] = entry;
       return;
     }
+    if (++s == slots_.size()) s = 0;
   }
 }
 
-void DatDatabase::Directory::grow() {
-  const size_t capacity = slots_.empty() ? 16 : slots_.size() * 2;
-  slots_.assign(capacity, kEmpty);
-  shift_ = 64 - std::countr_zero(capacity);
-  const size_t mask = capacity - 1;
-  for (uint32_t index = 0; index < entries_.size(); ++index) {
-    size_t s = slot_of(entries_[index].id);
-    while (slots_[s] != kEmpty) s = (s + 1) & mask;
-    slots_[s] = index;
+void DatDatabase::Directory::assign(std::vector<DatFileEntry> entries) {
+  entries_ = std::move(entries);
+  const size_t walked = entries_.size();
+  rebuild(walked + walked / 3 + 1);
+  if (entries_.size() != walked) rebuild(entries_.size() + entries_.size() / 3 + 1);  // duplicates gone
+  // A vector grown by doubling may hold twice what it needs.
+  if (entries_.capacity() > entries_.size() + entries_.size() / 4) entries_.shrink_to_fit();
+}
+
+void DatDatabase::Directory::rebuild(size_t slot_count) {
+  slots_.assign(slot_count, Slot{0, kEmpty});
+  std::vector<bool> replaced;  // sized on the first duplicate only
+  for (size_t index = 0; index < entries_.size(); ++index) {
+    const uint32_t id = entries_[index].id;
+    for (size_t s = home_slot(id);;) {
+      Slot& slot = slots_[s];
+      if (slot.index == kEmpty) {
+        slot = Slot{id, static_cast<uint32_t>(index)};
+        break;
+      }
+      if (slot.id == id) {  // a later entry for the same id takes the earlier one's place
+        entries_[slot.index] = entries_[index];
+        if (replaced.empty()) replaced.resize(entries_.size());
+        replaced[index] = true;
+        break;
+      }
+      if (++s == slots_.size()) s = 0;
+    }
   }
+  if (replaced.empty()) return;
+  // Drop the replaced entries; the index is stale now and the caller builds it again.
+  size_t kept = 0;
+  for (size_t index = 0; index < entries_.size(); ++index) {
+    if (!replaced[index]) entries_[kept++] = entries_[index];
+  }
+  entries_.resize(kept);
 }
 
 // ---- DatDatabase
@@ -238,7 +266,6 @@ DatResult<DatDatabase> DatDatabase::open(const std::filesystem::path& path) {
 
   DatDatabase db(guard.release(), static_cast<uint64_t>(st.st_size), header);
   FS_RETURN_IF_ERROR(db.read_directory());  // on failure db closes the file
-  db.directory_.shrink_to_fit();
   return db;
 }
 
@@ -273,6 +300,7 @@ Result<void, DatError> DatDatabase::read_directory() {
   std::vector<uint32_t> pending;
   std::unordered_set<uint32_t> visited;
   std::vector<uint32_t> children;
+  std::vector<DatFileEntry> walked;  // in walk order, duplicates included
   if (header_.root_offset != 0) pending.push_back(header_.root_offset);
   while (!pending.empty()) {
     const uint32_t offset = pending.back();
@@ -282,17 +310,19 @@ Result<void, DatError> DatDatabase::read_directory() {
           fmt::format("directory node at offset 0x{:08X} is reached more than once", offset)});
     }
     children.clear();
-    FS_RETURN_IF_ERROR(read_node(offset, children));
+    FS_RETURN_IF_ERROR(read_node(offset, walked, children));
     if (visited.size() > max_nodes) {
       return DatError(DatError::Corruption{fmt::format(
           "directory node at offset 0x{:08X} is one more than a file of {} bytes can hold", offset, file_length_)});
     }
     pending.insert(pending.end(), children.rbegin(), children.rend());
   }
+  directory_.assign(std::move(walked));  // later entries for an id replace earlier ones
   return {};
 }
 
-Result<void, DatError> DatDatabase::read_node(uint32_t offset, std::vector<uint32_t>& children) {
+Result<void, DatError> DatDatabase::read_node(uint32_t offset, std::vector<DatFileEntry>& walked,
+                                              std::vector<uint32_t>& children) {
   FS_TRY(const std::vector<uint8_t> node, read_file_data(offset, kNodeSize));
   ByteReader in(node);
   std::array<uint32_t, kBranchCount> branches{};
@@ -303,7 +333,7 @@ Result<void, DatError> DatDatabase::read_node(uint32_t offset, std::vector<uint3
   for (uint32_t k = 0; k < entry_count; ++k) {
     auto entry = read_entry(in);
     if (!entry.ok()) return DatError(std::move(entry).error());
-    directory_.insert(*entry);
+    walked.push_back(*entry);
   }
   if (branches[0] == 0) return {};  // a leaf: later branch words are not looked at
   for (uint32_t j = 0; j <= entry_count; ++j) {

@@ -498,27 +498,40 @@ TEST_F(DirectoryWalkTest, NodesBeyondWhatTheFileHoldsAreCorruption) {
             "Corruption detected: directory node at offset 0x000010C0 is one more than a file of 28096 bytes can hold");
 }
 
-TEST(DirectoryTest, InsertReplaceFindIterate) {
-  DatDatabase::Directory dir;
-  EXPECT_EQ(dir.find(0), nullptr);
+TEST(DirectoryTest, LaterEntryReplacesEarlierOneAndEachIdIsListedOnce) {
   std::vector<uint32_t> ids = {0, 0xFFFFFFFF, 1, 0x80000000};
   for (uint32_t x = 0; x < 256; ++x) {
     for (uint32_t y = 0; y < 40; ++y) ids.push_back(x << 24 | y << 16 | 0xFFFF);  // cell-like ids
   }
-  for (const uint32_t id : ids) dir.insert(entry(id, 1));
-  for (size_t k = 0; k < ids.size(); k += 3) dir.insert(entry(ids[k], 2));
-  EXPECT_EQ(dir.size(), ids.size());
-  std::map<uint32_t, uint32_t> seen;
-  for (const DatFileEntry& e : dir) EXPECT_TRUE(seen.emplace(e.id, e.version).second);
-  ASSERT_EQ(seen.size(), ids.size());
-  for (size_t k = 0; k < ids.size(); ++k) {
-    const DatFileEntry* e = dir.find(ids[k]);
-    ASSERT_NE(e, nullptr) << ids[k];
-    EXPECT_EQ(e->id, ids[k]);
-    EXPECT_EQ(e->version, k % 3 == 0 ? 2u : 1u);
+  // Every id at version 1; every third again at 2, then every ninth at 3.
+  std::vector<DatFileEntry> walk;
+  for (const uint32_t id : ids) walk.push_back(entry(id, 1));
+  for (size_t k = 0; k < ids.size(); k += 3) walk.push_back(entry(ids[k], 2));
+  for (size_t k = 0; k < ids.size(); k += 9) walk.push_back(entry(ids[k], 3));
+  for (const bool bulk : {false, true}) {
+    SCOPED_TRACE(bulk ? "assign" : "insert");
+    DatDatabase::Directory dir;
+    EXPECT_EQ(dir.find(0), nullptr);
+    if (bulk) {
+      dir.assign(walk);
+    } else {
+      for (const DatFileEntry& e : walk) dir.insert(e);
+    }
+    EXPECT_EQ(dir.size(), ids.size());
+    std::map<uint32_t, uint32_t> seen;
+    for (const DatFileEntry& e : dir) EXPECT_TRUE(seen.emplace(e.id, e.version).second);
+    ASSERT_EQ(seen.size(), ids.size());
+    for (size_t k = 0; k < ids.size(); ++k) {
+      const DatFileEntry* e = dir.find(ids[k]);
+      ASSERT_NE(e, nullptr) << ids[k];
+      EXPECT_EQ(e->id, ids[k]);
+      EXPECT_EQ(e->version, k % 9 == 0 ? 3u : k % 3 == 0 ? 2u : 1u);
+    }
+    for (const uint32_t absent : {2u, 0x0000FFFEu, 0xFF28FFFFu, 0xFFFFFFFEu}) EXPECT_EQ(dir.find(absent), nullptr);
+    if (bulk) {
+      EXPECT_LE(dir.allocated_bytes(), ids.size() * 48);
+    }
   }
-  for (const uint32_t absent : {2u, 0x0000FFFEu, 0xFF28FFFFu, 0xFFFFFFFEu}) EXPECT_EQ(dir.find(absent), nullptr);
-  EXPECT_LE(dir.allocated_bytes(), ids.size() * 48);
 }
 
 TEST(DatDatabaseTest, MovedFromAndDestroyedCloseTheFileOnce) {

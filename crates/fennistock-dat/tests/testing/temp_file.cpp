@@ -20,7 +20,7 @@ TempFile::TempFile() {
 TempFile::TempFile(std::span<const uint8_t> bytes) : TempFile() {
   FILE* f = std::fopen(path_.c_str(), "wb");
   if (f == nullptr) throw std::system_error(errno, std::generic_category(), "fopen");
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   if (std::fclose(f) != 0 || !ok) throw std::runtime_error("cannot write " + path_.string());
 }
 
