@@ -25,6 +25,9 @@ struct CellLandblock {
   std::array<uint16_t, kVertices> terrain{};  // bits 0-1 road, 2-6 terrain type, 11-15 scene-type slot
   std::array<uint8_t, kVertices> height{};    // index into the Region's land-height table
 
+  // Fails with the end-of-data error in the context of the field that ran out; bytes after the
+  // skipped byte are ignored.
+  static ReadResult<CellLandblock> unpack(ByteReader& in);
   static ReadResult<CellLandblock> unpack(std::span<const uint8_t> bytes);
 };
 
@@ -62,7 +65,7 @@ struct BuildInfo {
 // u16 count | u16 _bucket_size | count x (u32 key, u32 value); a repeated key keeps the last value.
 struct RestrictionTable {
   uint16_t count = 0;
-  uint16_t bucket_size = 0;
+  uint16_t bucket_size = 0;  // stored as _bucket_size, not used
   std::unordered_map<uint32_t, uint32_t> tables;
   static ReadResult<RestrictionTable> read(ByteReader& in);
 };
@@ -79,6 +82,9 @@ struct LandblockInfo {
   std::vector<BuildInfo> buildings;
   std::optional<RestrictionTable> restriction_tables;
 
+  // Lists grow as their items are read (no count reserves memory); bytes after the last field
+  // are ignored.
+  static ReadResult<LandblockInfo> unpack(ByteReader& in);
   static ReadResult<LandblockInfo> unpack(std::span<const uint8_t> bytes);
 };
 
