@@ -25,7 +25,8 @@ class CachesTest : public ::testing::Test {
     w.add(0x02000003, testing::SetupModelBuilder(0x02000003).bytes());  // no parts
     w.add(0x03000001, eight.bytes());  // a GfxObj's bytes under another kind's id
     w.add(0x120000A0, testing::SceneBuilder(0x120000A0).object(testing::object_desc(0x01000008)).bytes());
-    w.add(0x120000A1, {0x01, 0x02});  // unreadable scene
+    const std::vector<uint8_t> unreadable = {0x01, 0x02};
+    w.add(0x120000A1, unreadable);
     file_ = std::make_unique<testing::TempFile>(w.build());
     auto db = dat::DatDatabase::open(file_->path());
     ASSERT_TRUE(db.ok()) << db.error().to_string();

@@ -36,12 +36,13 @@ TEST(BuildingFootprintTest, NanVerticesNeverReplaceABoundAndEmptyMeshesStayInver
   Frame frame;
   frame.orientation = {1.0f, 0.0f, 0.0f, 0.0f};
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  const std::vector<Vector3> mesh = {{nan, 2.0f, 0.0f}, {1.0f, nan, 0.0f}};
+  // A NaN in either coordinate makes both rotated coordinates NaN (NaN times sin 0 is NaN).
+  const std::vector<Vector3> mesh = {{nan, 2.0f, 0.0f}, {3.0f, 4.0f, 0.0f}, {1.0f, nan, 0.0f}};
   const auto box = building_footprint(frame, mesh);
-  EXPECT_EQ(box.min_x, 1.0f);
-  EXPECT_EQ(box.max_x, 1.0f);
-  EXPECT_EQ(box.min_y, 2.0f);
-  EXPECT_EQ(box.max_y, 2.0f);
+  EXPECT_EQ(box.min_x, 3.0f);
+  EXPECT_EQ(box.max_x, 3.0f);
+  EXPECT_EQ(box.min_y, 4.0f);
+  EXPECT_EQ(box.max_y, 4.0f);
   const auto empty = building_footprint(frame, {});
   EXPECT_EQ(empty.min_x, std::numeric_limits<float>::infinity());
   EXPECT_EQ(empty.max_y, -std::numeric_limits<float>::infinity());
