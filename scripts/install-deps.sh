@@ -6,7 +6,7 @@ packages=(
   cmake make g++ pkg-config
   libcli11-dev libspdlog-dev libfmt-dev libssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  openssl python3
+  openssl python3 time
 )
 
 missing=()
