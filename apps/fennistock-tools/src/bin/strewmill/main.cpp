@@ -1,4 +1,5 @@
 // The strewmill tool: parse the command line, set up logging, run, report.
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -40,6 +41,10 @@ int run_tool(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write past the file-size limit, or to a closed pipe, must fail as an error the run reports
+  // (EFBIG, EPIPE), not kill the process before it can say what went wrong.
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
   // Libraries may still throw (an allocation, a logging sink); that ends the run, not the process.
   try {
     return run_tool(argc, argv);
