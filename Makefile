@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test test-plain test-asan demo bench clean
+.PHONY: all deps build test test-plain test-asan demo bench fuzz clean
 
 all: build
 
@@ -17,6 +17,7 @@ build: deps
 
 # The whole suite twice: plain, then under AddressSanitizer and UndefinedBehaviorSanitizer.
 test: deps
+	@FUZZ_SECONDS=$${FUZZ_SECONDS:-3} FUZZ_JOBS=$(JOBS) scripts/fuzz.sh
 	@$(MAKE) --no-print-directory test-plain
 	@$(MAKE) --no-print-directory test-asan
 
@@ -44,6 +45,10 @@ bench: deps
 	  if [ -n "$$exe" ]; then echo "== $$b"; $$exe || exit 1; fi; \
 	done
 	@scripts/bench-world.sh $(BENCH_BUILD)
+
+# Every libFuzzer target for FUZZ_SECONDS (default 60) each, in a clang build of its own (scripts/fuzz.sh).
+fuzz: deps
+	@FUZZ_SECONDS=$${FUZZ_SECONDS:-60} FUZZ_JOBS=$(JOBS) scripts/fuzz.sh
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

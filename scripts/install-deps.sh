@@ -7,6 +7,7 @@ packages=(
   libcli11-dev libspdlog-dev libfmt-dev libssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   openssl python3 time
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
