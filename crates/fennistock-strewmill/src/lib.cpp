@@ -9,6 +9,7 @@
 #include "fennistock/strewmill/height.h"
 #include "float_convert.h"
 #include "footprint.h"
+#include "footprint_index.h"
 
 namespace fennistock::strewmill {
 
@@ -109,7 +110,10 @@ struct Bake {
   BakeMode mode;
   HeightGrid grid;
   std::vector<Placement> placements;
-  std::vector<BuildingFootprint> accepted;
+  // The footprints accepted so far, and the buildings', indexed so that an object is compared
+  // only with the boxes near it (a landblock may accept a great many objects).
+  internal::FootprintIndex accepted;
+  internal::FootprintIndex building_index;
 
   // Whether the terrain word tested for position (x, y) marks a road. The word is picked with a
   // stride of 8 per column, not the grid's 9, as the server does.
@@ -120,13 +124,6 @@ struct Bake {
     const int64_t k = cx * 8 + cy;
     return k < static_cast<int64_t>(cell.terrain.size()) &&
            (cell.terrain[static_cast<size_t>(k)] & 0x3u) != 0;
-  }
-
-  bool overlaps_any(const BuildingFootprint& box, std::span<const BuildingFootprint> others) const {
-    for (const BuildingFootprint& other : others) {
-      if (internal::overlaps(box, other)) return true;
-    }
-    return false;
   }
 
   // Runs the object steps for description n of the vertex's scene; appends it when it passes.
@@ -203,9 +200,9 @@ void Bake::place_object(const Vertex& vertex, const dat::ObjectDesc& desc, uint3
   float cs = 0.0f;
   ::sincosf(heading, &sn, &cs);
   const BuildingFootprint box = internal::footprint(*mesh, x, y, scale, sn, cs);
-  if (overlaps_any(box, buildings) || overlaps_any(box, accepted)) return;
+  if (building_index.overlaps_any(box) || accepted.overlaps_any(box)) return;
 
-  accepted.push_back(box);
+  accepted.insert(box);
   placements.push_back(Placement{
       .obj_id = desc.obj_id,
       .x = x,
@@ -229,7 +226,8 @@ std::vector<Placement> bake_landblock_impl(const dat::Region& region, const dat:
                                            std::span<const BuildingFootprint> buildings, BakeMode mode) {
   if (!region.scene_desc.has_value()) return {};
   const dat::SceneDesc& scene_desc = *region.scene_desc;
-  Bake bake{cell, landblock_id, meshes, buildings, mode, vertex_heights(region, cell), {}, {}};
+  Bake bake{cell, landblock_id, meshes, buildings, mode, vertex_heights(region, cell), {}, {}, {}};
+  for (const BuildingFootprint& b : buildings) bake.building_index.insert(b);
 
   const uint32_t lx = landblock_id >> 24;
   const uint32_t ly = (landblock_id >> 16) & 0xFFu;
