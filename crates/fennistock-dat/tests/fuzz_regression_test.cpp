@@ -23,6 +23,7 @@ TEST(FuzzRegressionTest, SavedInputsReplayThroughTheirTargets) {
       {"decompress", decompress_one},
       {"records", records_one},
   };
+  size_t replayed = 0;
   for (const auto& [name, entry] : targets) {
     const fs::path dir = kRegressions / name;
     if (!fs::is_directory(dir)) continue;
@@ -31,8 +32,10 @@ TEST(FuzzRegressionTest, SavedInputsReplayThroughTheirTargets) {
       std::ifstream in(file.path(), std::ios::binary);
       const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
       EXPECT_EQ(entry(bytes.data(), bytes.size()), 0);
+      ++replayed;
     }
   }
+  EXPECT_GT(replayed, 0u) << "no saved inputs under " << kRegressions;
 }
 
 }  // namespace

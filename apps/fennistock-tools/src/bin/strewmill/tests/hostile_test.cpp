@@ -506,12 +506,14 @@ TEST(HostileTest, OutputThatCannotGrowEndsWithAnError) {
 
 TEST(HostileTest, SavedLandblockListFuzzInputsReplay) {
   const fs::path dir = fs::path(__FILE__).parent_path() / "../../../../../../fuzz/regressions/landblocks";
-  if (!fs::is_directory(dir)) GTEST_SKIP() << "no saved inputs";
+  size_t replayed = 0;
   for (const auto& e : fs::directory_iterator(dir)) {
     SCOPED_TRACE(e.path().string());
     const std::vector<uint8_t> bytes = read_bytes(e.path());
     EXPECT_EQ(fuzz::landblocks_one(bytes.data(), bytes.size()), 0);
+    ++replayed;
   }
+  EXPECT_GT(replayed, 0u);
 }
 
 }  // namespace
