@@ -20,7 +20,7 @@ bool full_span(float lo, float hi) { return lo == -kInf && hi == kInf; }
 
 }  // namespace
 
-FootprintIndex::FootprintIndex() : cells_(kCells * kCells) {}
+FootprintIndex::FootprintIndex() = default;
 
 int FootprintIndex::cell_of(float v) {
   // REQUIRES: v is not NaN. Monotone in v: floor is, and so is the clamp.
@@ -30,8 +30,18 @@ int FootprintIndex::cell_of(float v) {
 }
 
 void FootprintIndex::insert(const BuildingFootprint& box) {
-  const auto id = static_cast<uint32_t>(boxes_.size());
   boxes_.push_back(box);
+  if (!cells_.empty()) {
+    place(static_cast<uint32_t>(boxes_.size() - 1));
+  } else if (boxes_.size() >= kGridThreshold) {
+    // Enough boxes that scanning them all costs more than the grid: build it now.
+    cells_.resize(kCells * kCells);
+    for (uint32_t id = 0; id < boxes_.size(); ++id) place(id);
+  }
+}
+
+void FootprintIndex::place(uint32_t id) {
+  const BuildingFootprint& box = boxes_[id];
   if (has_nan(box)) {
     nan_.push_back(id);
     return;
@@ -59,8 +69,7 @@ bool FootprintIndex::any_of(const std::vector<uint32_t>& ids, const BuildingFoot
 }
 
 bool FootprintIndex::overlaps_any(const BuildingFootprint& box) const {
-  if (boxes_.empty()) return false;
-  if (has_nan(box)) {
+  if (cells_.empty() || has_nan(box)) {
     for (const BuildingFootprint& other : boxes_) {
       if (overlaps(box, other)) return true;
     }

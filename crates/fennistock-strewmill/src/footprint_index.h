@@ -16,6 +16,9 @@
 //  - a query that is (+inf, -inf) on an axis overlaps only boxes spanning (-inf, +inf) on that
 //    axis, which are also kept in a list of their own.
 //
+// Until kGridThreshold boxes are stored, a query simply compares every box: most landblocks accept
+// a few dozen objects, and building the grid would cost more than it saves.
+//
 // The cell of a coordinate is monotone in the coordinate (infinities clamp to the border cells),
 // so two boxes that share a point share a cell whatever the rounding.
 #pragma once
@@ -38,13 +41,17 @@ class FootprintIndex {
 
   // Cells per axis over [0, 192].
   static constexpr int kCells = 64;
+  // Boxes stored before the grid is built.
+  static constexpr size_t kGridThreshold = 64;
 
  private:
   static int cell_of(float v);
+  // Files box `id` in the grid or in the list for its shape.
+  void place(uint32_t id);
   bool any_of(const std::vector<uint32_t>& ids, const BuildingFootprint& box) const;
 
   std::vector<BuildingFootprint> boxes_;
-  std::vector<std::vector<uint32_t>> cells_;  // kCells * kCells, x major
+  std::vector<std::vector<uint32_t>> cells_;  // kCells * kCells, x major; empty until the threshold
   std::vector<uint32_t> nan_;                 // a bound is NaN
   std::vector<uint32_t> inverted_infinite_;   // (+inf, -inf) on an axis; not in the grid
   std::vector<uint32_t> full_span_;           // (-inf, +inf) on an axis

@@ -103,9 +103,12 @@ TEST(FootprintIndexTest, OddShapesOverlapOnlyWhatTheRuleSays) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(&r - rows);
-    FootprintIndex index;
-    index.insert(r.stored);
-    EXPECT_EQ(index.overlaps_any(r.query), r.overlaps);
+    // Stored once (compared one by one) and many times over (the grid and its lists).
+    for (const size_t copies : {size_t{1}, FootprintIndex::kGridThreshold + 1}) {
+      FootprintIndex index;
+      for (size_t k = 0; k < copies; ++k) index.insert(r.stored);
+      EXPECT_EQ(index.overlaps_any(r.query), r.overlaps) << copies;
+    }
     EXPECT_EQ(overlaps(r.query, r.stored), r.overlaps);
   }
 }
