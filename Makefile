@@ -51,4 +51,4 @@ fuzz: deps
 	@FUZZ_SECONDS=$${FUZZ_SECONDS:-60} FUZZ_JOBS=$(JOBS) scripts/fuzz.sh
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) build-fuzz
