@@ -295,23 +295,19 @@ std::array<uint8_t, kTerrainTypes> Catalogue::slot_counts() const {
 std::vector<uint8_t> Catalogue::region_bytes() const {
   Rng rng = Rng(seed_).fork(1);
   testing::RegionBuilder b(kRegionId);
-  b.name("Dereth").land_heights(TerrainModel::land_heights());
+  b.name("Sample Region").land_heights(TerrainModel::land_heights());
 
   dat::GameTime time;
   time.time_a = 7620.0;
   time.time_b = 10;
   time.time_c = 16;
   time.time_d = 12;
-  time.label = "P.Y.";
-  const char* const hours[] = {"Darktide", "Darktide-and-Half", "Foredawn", "Foredawn-and-Half", "Dawnsong",
-                               "Dawnsong-and-Half", "Morntide", "Morntide-and-Half", "Midsong", "Midsong-and-Half",
-                               "Warmtide", "Warmtide-and-Half", "Evensong", "Evensong-and-Half", "Gloaming",
-                               "Gloaming-and-Half"};
-  for (uint32_t k = 0; k < 16; ++k) time.times_of_day.push_back({k * 0x1000, k >= 4 && k < 12, hours[k]});
-  for (const char* month : {"Snowreap", "Coldeve", "Wintersebb", "Morningthaw", "Solclaim", "Seedsow", "Leafdawning",
-                            "Verdantine", "Thistledown", "Harvestgain", "Leafcull", "Frostfell"}) {
-    time.names.emplace_back(month);
+  time.label = "Y.";
+  // Synthetic names: sixteen hours and twelve months.
+  for (uint32_t k = 0; k < 16; ++k) {
+    time.times_of_day.push_back({k * 0x1000, k >= 4 && k < 12, "Hour " + std::to_string(k + 1)});
   }
+  for (uint32_t k = 0; k < 12; ++k) time.names.push_back("Month " + std::to_string(k + 1));
   time.seasons = {{0, "Winter"}, {3, "Spring"}, {6, "Summer"}, {9, "Autumn"}};
   b.game_time(std::move(time));
 
