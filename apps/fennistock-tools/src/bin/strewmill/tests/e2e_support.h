@@ -88,37 +88,6 @@ struct RunResult {
   std::string err;
 };
 
-// Runs the tool with `args`, capturing both streams; `env` entries ("NAME=value") are added.
-inline RunResult run_strewmill(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
-  TempDir io;
-  const std::filesystem::path out_path = io / "stdout";
-  const std::filesystem::path err_path = io / "stderr";
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int out_fd = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err_fd = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(out_fd, 1);
-    ::dup2(err_fd, 2);
-    ::unsetenv("STREWMILL_LOG");
-    for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
-    std::vector<char*> argv;
-    std::string binary = STREWMILL_BINARY;
-    argv.push_back(binary.data());
-    std::vector<std::string> copy = args;
-    for (std::string& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(binary.c_str(), argv.data());
-    ::_exit(127);
-  }
-  int wstatus = 0;
-  ::waitpid(pid, &wstatus, 0);
-  RunResult r;
-  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  r.out = read_text(out_path);
-  r.err = read_text(err_path);
-  return r;
-}
-
 // Limits for run_strewmill_bounded.
 struct RunLimits {
   int timeout_seconds = 20;      // the child is killed (SIGKILL) after this long
@@ -132,8 +101,8 @@ struct BoundedRunResult : RunResult {
   long max_rss_kb = 0;     // the child's peak resident memory (getrusage ru_maxrss)
 };
 
-// As run_strewmill, under a time bound and an optional file-size limit, reporting how the child
-// ended and what it cost. The limit applies to the child's every file, its captured standard
+// Runs the tool with `args`, capturing both streams (`env` entries "NAME=value" are added), under a
+// time bound and an optional file-size limit, reporting how the child ended and what it cost. The limit applies to the child's every file, its captured standard
 // streams included, so it must leave room for them.
 inline BoundedRunResult run_strewmill_bounded(const std::vector<std::string>& args, const RunLimits& limits,
                                               const std::vector<std::string>& env = {}) {
@@ -188,6 +157,11 @@ inline BoundedRunResult run_strewmill_bounded(const std::vector<std::string>& ar
   r.out = read_text(out_path);
   r.err = read_text(err_path);
   return r;
+}
+
+// As run_strewmill_bounded with the default limits, for the tests that look only at the outcome.
+inline RunResult run_strewmill(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+  return run_strewmill_bounded(args, RunLimits{.timeout_seconds = 120}, env);
 }
 
 }  // namespace fennistock::tool::e2e
